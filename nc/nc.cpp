@@ -59,7 +59,11 @@ int nc_entry(int argc, char **argv)
 	pollfd watched[2] = {{sock == 0 ? -1 : 0, POLLIN, 0}, {sock, POLLIN, 0}};
 	char buf[8192];
 	for (;;) {
-		if (poll(watched, 2, -1) < 0)
+		// With stdin gone the socket is watched alone, and its blocking
+		// read waits for it as well as poll would.
+		if (watched[0].fd < 0)
+			watched[1].revents = POLLIN;
+		else if (poll(watched, 2, -1) < 0)
 			die_errno("select");
 		for (pollfd &p : watched) {
 			if (p.fd < 0 || !p.revents)

@@ -142,9 +142,13 @@ TEST(StrdupOrDie, EndsTheProgramWhenMemoryRunsOut)
 			_exit(3);
 		lim.rlim_cur = pages * sysconf(_SC_PAGESIZE) + (8 << 20);
 		setrlimit(RLIMIT_AS, &lim);
+		if (malloc(32 << 20))
+			_exit(77);
 		strdup_or_die(big.c_str());
 		puts("copied");
 	});
+	if (got.status == 77)
+		GTEST_SKIP() << "the address-space limit is not enforced here (qemu ignores it)";
 	EXPECT_EQ(got.out, "tester: memory exhausted\n");
 	EXPECT_EQ(got.status, 1);
 }

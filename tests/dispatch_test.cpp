@@ -88,6 +88,7 @@ TEST(Dispatch, ThroughInstalledLinks)
 
 TEST(Dispatch, EmptyArgumentVectorLists)
 {
+	SKIP_IF_EMULATED("it always hands the program an argv[0]");
 	Result r = run_file(program(), {});
 	EXPECT_EQ(r.err, listing());
 	EXPECT_EQ(r.status, 255);
@@ -132,7 +133,9 @@ TEST(Dispatch, RedispatchShiftsTheArgumentsInPlace)
 		EXPECT_EQ(r.status, 0) << name;
 		EXPECT_EQ(got, "ping\n") << name;
 		std::string shifted = std::string(name) + '\0' + "127.0.0.1" + '\0' + server.port_text() + '\0';
-		EXPECT_EQ(cmdline, shifted + std::string(strlen("/opt/bin/marlet-pico") + 1, '\0')) << name;
+		if (emulator().empty()) {  // under one, /proc shows the emulator's command line
+			EXPECT_EQ(cmdline, shifted + std::string(strlen("/opt/bin/marlet-pico") + 1, '\0')) << name;
+		}
 	}
 }
 

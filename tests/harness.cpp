@@ -21,8 +21,41 @@ namespace harness {
 // A program that exits early must not take the tests down with SIGPIPE.
 static const bool sigpipe_ignored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
-std::string program() { return MARLET_PICO; }
-std::string link(const std::string &applet) { return std::string(MARLET_LINKS) + "/" + applet; }
+// MARLET_PICO in the environment names another build to test: its
+// marlet-pico, after the words of the emulator that runs it, if any.
+static std::vector<std::string> under_test()
+{
+	const char *value = getenv("MARLET_PICO");
+	std::vector<std::string> words;
+	std::string word;
+	for (const char *p = value && *value ? value : MARLET_PICO;; p++) {
+		if (*p && *p != ' ') {
+			word += *p;
+			continue;
+		}
+		if (!word.empty())
+			words.push_back(word), word.clear();
+		if (!*p)
+			return words;
+	}
+}
+
+std::string program() { return under_test().back(); }
+
+std::string link(const std::string &applet)
+{
+	std::string p = program();
+	return p.substr(0, p.rfind('/')) + "/links/" + applet;
+}
+
+std::string emulator()
+{
+	std::vector<std::string> words = under_test();
+	std::string e;
+	for (size_t i = 0; i + 1 < words.size(); i++)
+		e += (i ? " " : "") + words[i];
+	return e;
+}
 
 std::string banner() { return "marlet-pico v0.1pre (2001.03.05-08:12+0000) network toolbox\n\n"; }
 
@@ -52,6 +85,20 @@ static int left_ms(long deadline)
 	return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// Under an emulator the file is handed to it, and argv[0] with -0.
+static std::vector<std::string> command_line(const std::string &file, const std::vector<std::string> &argv)
+{
+	std::vector<std::string> cmd = under_test();
+	if (cmd.size() == 1)
+		return argv;
+	cmd.back() = "-0";
+	cmd.push_back(argv.empty() ? "" : argv[0]);
+	cmd.push_back(file);
+	if (!argv.empty())
+		cmd.insert(cmd.end(), argv.begin() + 1, argv.end());
+	return cmd;
+}
+
 Result run_file(const std::string &file, const std::vector<std::string> &argv, const Options &opt)
 {
 	Result r;
@@ -59,8 +106,10 @@ Result run_file(const std::string &file, const std::vector<std::string> &argv, c
 	if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
 		return r;
 
+	const std::vector<std::string> cmd = command_line(file, argv);
+	const std::string exe = emulator().empty() ? file : cmd[0];
 	std::vector<char *> args;
-	for (const std::string &a : argv)
+	for (const std::string &a : cmd)
 		args.push_back(const_cast<char *>(a.c_str()));
 	args.push_back(nullptr);
 
@@ -73,7 +122,7 @@ Result run_file(const std::string &file, const std::vector<std::string> &argv, c
 		dup2(out[1], 1);
 		dup2(err[1], 2);
 		signal(SIGPIPE, SIG_DFL);
-		execve(file.c_str(), args.data(), environ);
+		execve(exe.c_str(), args.data(), environ);
 		_exit(127);
 	}
 	close(in[0]);
