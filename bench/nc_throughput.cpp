@@ -1,7 +1,7 @@
 // Loopback throughput of nc against a plain 8 KiB read/write loop:
 // 1 GiB from stdin to a discarding server, and 1 GiB from a server to
 // stdout. Prints MB/s and the peak resident memory of each run.
-//   nc_throughput NC COPY8K [MiB]
+//   nc_throughput NC COPY8K [MiB [up|down]]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -157,14 +157,17 @@ static void report(const char *name, const std::vector<std::string> &argv, bool 
 int main(int argc, char **argv)
 {
 	if (argc < 3) {
-		fprintf(stderr, "usage: nc_throughput NC COPY8K [MiB]\n");
+		fprintf(stderr, "usage: nc_throughput NC COPY8K [MiB [up|down]]\n");
 		return 2;
 	}
 	signal(SIGPIPE, SIG_IGN);
 	pin(0);
 	total = (argc > 3 ? atol(argv[3]) : 1024) << 20;
 	printf("%zu MiB each way over loopback\n", total >> 20);
+	const char *only = argc > 4 ? argv[4] : "";
 	for (bool up : {true, false}) {
+		if (*only && strcmp(only, up ? "up" : "down") != 0)
+			continue;
 		report("nc", {argv[1]}, up);
 		report("8 KiB loop", {argv[2], up ? "up" : "down"}, up);
 	}
