@@ -142,16 +142,33 @@ static Run run(const std::vector<std::string> &argv_in, bool up)
 	return {total / seconds / 1e6, ru.ru_maxrss, whole};
 }
 
-static void report(const char *name, const std::vector<std::string> &argv, bool up)
+static Run median(std::vector<Run> runs)
 {
-	std::vector<Run> runs;
-	for (int i = 0; i < 5; i++)
-		runs.push_back(run(argv, up));
 	std::sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.mb_per_s < b.mb_per_s; });
-	bool whole = std::all_of(runs.begin(), runs.end(), [](const Run &r) { return r.whole; });
-	printf("%-12s %-16s %8.0f MB/s (median of 5)  peak RSS %5ld KiB%s\n", name,
-	       up ? "stdin -> server" : "server -> stdout", runs[2].mb_per_s, runs[2].peak_kib,
-	       whole ? "" : "  INCOMPLETE TRANSFER");
+	Run m = runs[runs.size() / 2];
+	m.whole = std::all_of(runs.begin(), runs.end(), [](const Run &r) { return r.whole; });
+	return m;
+}
+
+static void print(const char *name, bool up, const Run &r, size_t trials)
+{
+	printf("%-12s %-16s %8.0f MB/s (median of %zu)  peak RSS %5ld KiB%s\n", name,
+	       up ? "stdin -> server" : "server -> stdout", r.mb_per_s, trials, r.peak_kib,
+	       r.whole ? "" : "  INCOMPLETE TRANSFER");
+}
+
+// nc and the yardstick take turns, so that drift in the machine's speed
+// falls on both alike.
+static void compare(const char *nc, const char *copy8k, bool up)
+{
+	const size_t trials = 7;
+	std::vector<Run> a, b;
+	for (size_t i = 0; i < trials; i++) {
+		a.push_back(run({nc}, up));
+		b.push_back(run({copy8k, up ? "up" : "down"}, up));
+	}
+	print("nc", up, median(a), trials);
+	print("8 KiB loop", up, median(b), trials);
 }
 
 int main(int argc, char **argv)
@@ -168,7 +185,6 @@ int main(int argc, char **argv)
 	for (bool up : {true, false}) {
 		if (*only && strcmp(only, up ? "up" : "down") != 0)
 			continue;
-		report("nc", {argv[1]}, up);
-		report("8 KiB loop", {argv[2], up ? "up" : "down"}, up);
+		compare(argv[1], argv[2], up);
 	}
 }
