@@ -71,20 +71,16 @@ int nc_entry(int argc, char **argv)
 			ssize_t n = read_retry(p.fd, buf, sizeof buf);
 			if (n < 0)
 				die_errno("read");
-			int to = 1;
-			if (p.fd == sock) {
-				if (n == 0)
+			if (n == 0) {
+				if (p.fd == sock)
 					exit(0);
-			} else if (n == 0) {
-				// Nothing more can reach the server; a descriptor at end of
-				// file stays ready, so it leaves the watched set.
+				// Nothing more can reach the server. A descriptor at end
+				// of file stays ready, so stdin leaves the watched set.
 				shutdown(sock, SHUT_WR);
 				p.fd = -1;
 				continue;
-			} else {
-				to = sock;
 			}
-			if (write_all(to, buf, n) < 0)
+			if (write_all(p.fd == sock ? 1 : sock, buf, n) < 0)
 				die_errno("write");
 		}
 	}
