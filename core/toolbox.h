@@ -41,7 +41,7 @@ void copy_bounded(char *dst, const char *src, size_t size);
 int parse_inet_or_default(const char *text, sockaddr_in *addr);
 
 // The applets and their usage texts, each defined in the applet's folder.
-int multicall_entry(int argc, char **argv);
+[[noreturn]] int multicall_entry(int argc, char **argv);
 int ifconfig_entry(int argc, char **argv);
 int nc_entry(int argc, char **argv);
 int ping_entry(int argc, char **argv);
