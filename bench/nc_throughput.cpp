@@ -32,8 +32,7 @@ static double now()
 
 static void pump_out(int fd, size_t n)
 {
-	static char block[65536];
-	memset(block, 'x', sizeof block);
+	static const char block[65536] = {};
 	while (n > 0) {
 		ssize_t w = write(fd, block, std::min(n, sizeof block));
 		if (w <= 0)
@@ -44,7 +43,7 @@ static void pump_out(int fd, size_t n)
 
 static size_t drain(int fd)
 {
-	static thread_local char block[65536];
+	char block[65536];
 	size_t got = 0;
 	ssize_t n;
 	while ((n = read(fd, block, sizeof block)) > 0)

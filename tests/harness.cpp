@@ -23,21 +23,24 @@ static const bool sigpipe_ignored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 // MARLET_PICO in the environment names another build to test: its
 // marlet-pico, after the words of the emulator that runs it, if any.
-static std::vector<std::string> under_test()
+static const std::vector<std::string> &under_test()
 {
-	const char *value = getenv("MARLET_PICO");
-	std::vector<std::string> words;
-	std::string word;
-	for (const char *p = value && *value ? value : MARLET_PICO;; p++) {
-		if (*p && *p != ' ') {
-			word += *p;
-			continue;
+	static const std::vector<std::string> words = [] {
+		const char *value = getenv("MARLET_PICO");
+		std::vector<std::string> w;
+		std::string word;
+		for (const char *p = value && *value ? value : MARLET_PICO;; p++) {
+			if (*p && *p != ' ') {
+				word += *p;
+				continue;
+			}
+			if (!word.empty())
+				w.push_back(word), word.clear();
+			if (!*p)
+				return w;
 		}
-		if (!word.empty())
-			words.push_back(word), word.clear();
-		if (!*p)
-			return words;
-	}
+	}();
+	return words;
 }
 
 std::string program() { return under_test().back(); }
@@ -48,14 +51,7 @@ std::string link(const std::string &applet)
 	return p.substr(0, p.rfind('/')) + "/links/" + applet;
 }
 
-std::string emulator()
-{
-	std::vector<std::string> words = under_test();
-	std::string e;
-	for (size_t i = 0; i + 1 < words.size(); i++)
-		e += (i ? " " : "") + words[i];
-	return e;
-}
+bool emulated() { return under_test().size() > 1; }
 
 std::string banner() { return "marlet-pico v0.1pre (2001.03.05-08:12+0000) network toolbox\n\n"; }
 
@@ -88,9 +84,9 @@ static int left_ms(long deadline)
 // Under an emulator the file is handed to it, and argv[0] with -0.
 static std::vector<std::string> command_line(const std::string &file, const std::vector<std::string> &argv)
 {
-	std::vector<std::string> cmd = under_test();
-	if (cmd.size() == 1)
+	if (!emulated())
 		return argv;
+	std::vector<std::string> cmd = under_test();
 	cmd.back() = "-0";
 	cmd.push_back(argv.empty() ? "" : argv[0]);
 	cmd.push_back(file);
@@ -107,7 +103,7 @@ Result run_file(const std::string &file, const std::vector<std::string> &argv, c
 		return r;
 
 	const std::vector<std::string> cmd = command_line(file, argv);
-	const std::string exe = emulator().empty() ? file : cmd[0];
+	const std::string &exe = emulated() ? cmd[0] : file;
 	std::vector<char *> args;
 	for (const std::string &a : cmd)
 		args.push_back(const_cast<char *>(a.c_str()));

@@ -15,8 +15,8 @@ namespace harness {
 // The built marlet-pico and the directory of links to it, one per applet.
 std::string program();
 std::string link(const std::string &applet);
-// The emulator that runs a program built for another machine, or "".
-std::string emulator();
+// Whether the program runs under an emulator (built for another machine).
+bool emulated();
 
 struct Options {
 	std::string input;             // written to stdin, which is then closed
@@ -93,7 +93,7 @@ std::string random_bytes(size_t n, unsigned seed);
 }  // namespace harness
 
 #define SKIP_IF_EMULATED(why) \
-	if (!harness::emulator().empty()) GTEST_SKIP() << "not under an emulator: " << why
+	if (harness::emulated()) GTEST_SKIP() << "not under an emulator: " << why
 
 #define SKIP_UNLESS_NETNS(ns) \
 	if (!(ns).entered()) GTEST_SKIP() << "needs a private network namespace: " << (ns).why_not()
